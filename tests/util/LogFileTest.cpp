@@ -149,6 +149,8 @@ TEST_F(LogFileTest, EnabledTraceLevelsReachSinkAndTraceFile)
     Util::Trace("hidden", true, 3);
     EXPECT_EQ(sink->seen, "shown\n");
     EXPECT_EQ(readHostFile(u"\\trace.txt"), "shown\n");
+    log.setOutputs(Util::TraceLog::kOutputDebug | Util::TraceLog::kOutputActivity);
+    log.setSink(nullptr);
 }
 
 } // namespace

@@ -25,6 +25,14 @@ public:
         std::unique_lock lock(m_lock);
         while (!m_released && !(m_polite && m_thread->isStopRequested()))
             m_changed.wait_for(lock, std::chrono::milliseconds(5));
+        m_finished++;
+        m_changed.notify_all();
+    }
+    // Waits until Run has returned as often as it was started.
+    void waitFinished()
+    {
+        std::unique_lock lock(m_lock);
+        m_changed.wait(lock, [this] { return m_finished == m_runs; });
     }
     void release()
     {
@@ -41,6 +49,7 @@ private:
     std::mutex m_lock;
     std::condition_variable m_changed;
     bool m_released = false;
+    int m_finished = 0; // Guarded by m_lock.
 };
 
 TEST_F(ThreadTest, NeverStartedThreadJoinsAtOnce)
@@ -104,7 +113,7 @@ TEST_F(ThreadTest, DestructorGivesUpOnARunawayBodyWhichNeverTouchesItAgain)
     EXPECT_LT(platform::tickCount() - begin, 5000u);
     // The body finishes after its object is gone; under a sanitizer a touch would be caught.
     worker.release();
-    platform::sleep(50);
+    worker.waitFinished();
 }
 
 TEST_F(ThreadTest, ThrownExceptionsAreDumpedNotPropagated)
