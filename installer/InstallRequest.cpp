@@ -2,42 +2,9 @@
 
 #include "installer/InstallerLog.h"
 #include "platform/Process.h"
+#include "platform/ProcessHandle.h"
 
 #include <climits>
-
-namespace {
-
-bool isBlank(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n'; }
-
-} // namespace
-
-std::vector<std::u16string> TokenizeCommandLine(std::u16string_view line)
-{
-    std::vector<std::u16string> tokens;
-    size_t i = 0;
-    while (i < line.size()) {
-        while (i < line.size() && isBlank(line[i]))
-            ++i;
-        if (i >= line.size())
-            break;
-        size_t start, end;
-        if (line[i] == u'"') {
-            start = i + 1;
-            end = line.find(u'"', start);
-        } else {
-            start = i;
-            end = start;
-            while (end < line.size() && !isBlank(line[end]))
-                ++end;
-        }
-        if (end == std::u16string_view::npos)
-            end = line.size();
-        if (start < line.size())
-            tokens.emplace_back(line.substr(start, end - start));
-        i = end + 1;
-    }
-    return tokens;
-}
 
 int32_t ParseDecimal(std::u16string_view text)
 {
@@ -129,7 +96,7 @@ bool InstallRequest::CheckRequest() const
 
 void ParseCommandLine(InstallRequest& request, std::u16string_view commandLine)
 {
-    const auto tokens = TokenizeCommandLine(commandLine);
+    const auto tokens = platform::splitCommandLine(commandLine);
     for (size_t i = 1; i < tokens.size(); ++i) {
         std::u16string token = tokens[i];
         InstallerLog::Instance().Write(token + u"\n");

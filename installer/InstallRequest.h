@@ -36,9 +36,6 @@ public:
     std::u16string pwBrdFirmware;
 };
 
-// Cuts a command line into tokens: blanks separate, double quotes group (no nesting, no escapes).
-std::vector<std::u16string> TokenizeCommandLine(std::u16string_view commandLine);
-
 // Hands every token after the first (the program) to request.ParseParam, logging each.
 void ParseCommandLine(InstallRequest& request, std::u16string_view commandLine);
 // The same for the process's own command line.

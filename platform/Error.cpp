@@ -29,7 +29,9 @@ uint32_t errorFromErrno(int errnoValue)
     case EROFS: return kErrorWriteProtect;
     case ETXTBSY: return kErrorSharingViolation;
     case EEXIST: return kErrorAlreadyExists;
-    case EINVAL: return kErrorInvalidParameter;
+    case EINVAL:
+    case ESRCH: return kErrorInvalidParameter;
+    case ENOEXEC: return kErrorBadExeFormat;
     case EPIPE: return kErrorBrokenPipe;
     case ENOSPC:
     case EDQUOT: return kErrorDiskFull;

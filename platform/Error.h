@@ -32,6 +32,7 @@ enum ErrorCode : uint32_t {
     kErrorDirNotEmpty = 145,
     kErrorBusy = 170,
     kErrorAlreadyExists = 183,
+    kErrorBadExeFormat = 193,
     kErrorFilenameExcedRange = 206,
     kErrorMoreData = 234,
     kErrorWaitTimeout = 258,

@@ -1,6 +1,7 @@
 #include "platform/Process.h"
 
 #include "platform/Clock.h"
+#include "platform/ProcessHandle.h"
 #include "platform/Text.h"
 #include "tests/support/DeviceRootTest.h"
 
@@ -20,6 +21,29 @@ TEST(ProcessTest, TokensWithBlanksOrEmptyAreQuoted)
     };
     for (const auto& c : cases)
         EXPECT_EQ(platform::quoteToken(c.token), c.quoted);
+}
+
+TEST(ProcessTest, CommandLinesSplitAtBlanksAndQuotesGroup)
+{
+    struct Case {
+        const char* name;
+        std::u16string line;
+        std::vector<std::u16string> tokens;
+    };
+    const Case cases[] = {
+        { "blanks of every kind", u" a\tb\r\nc  ", { u"a", u"b", u"c" } },
+        { "quoted blank", u"x \"\\Program Files\\KT9\" y", { u"x", u"\\Program Files\\KT9", u"y" } },
+        { "empty quotes give an empty token", u"x \"\"", { u"x", u"" } },
+        { "lone quote at the end gives none", u"x \"", { u"x" } },
+        { "unclosed quote runs to the end", u"x \"a b", { u"x", u"a b" } },
+        { "quote inside a token is ordinary", u"a\"b c", { u"a\"b", u"c" } },
+        { "text after a closing quote is a new token", u"\"ab\"cd", { u"ab", u"cd" } },
+        { "empty line", u"", {} },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(platform::splitCommandLine(c.line), c.tokens);
+    }
 }
 
 TEST(ProcessTest, CommandLineStartsWithTheProgramOutsideADeviceRoot)
