@@ -1,6 +1,7 @@
 #include "installer/InstallerLog.h"
 
 #include "common/files/AppPaths.h"
+#include "platform/Error.h"
 #include "platform/Text.h"
 
 #include <cstdlib>
@@ -61,10 +62,13 @@ void InstallerLog::Write(std::u16string_view message)
 {
     if (m_failed)
         return;
+    // Callers log a failure and then its error code: writing the log must not change it.
+    const uint32_t error = platform::lastError();
     std::string bytes = platform::narrowFromWide(message, platform::CodePage::Ansi);
     bytes += '\n';
     if (!m_file.write(bytes))
         m_failed = true;
     m_file.close();
     Open();
+    platform::setLastError(error);
 }

@@ -131,7 +131,6 @@ File File::open(std::u16string_view devicePath, Access access, Disposition dispo
         setLastError(kErrorAccessDenied);
         return File();
     }
-    setLastError(kErrorSuccess);
     return File(fd);
 }
 
@@ -512,5 +511,14 @@ bool flushVolume(std::u16string_view devicePath)
 }
 
 bool isProgramName(std::u16string_view devicePath) { return endsWithExe(devicePath); }
+
+std::optional<std::string> cLibraryPath(std::u16string_view devicePath)
+{
+    if (narrowFromWide(devicePath, CodePage::Ansi).size() >= 260) {
+        setLastError(kErrorFilenameExcedRange);
+        return std::nullopt;
+    }
+    return DeviceRoot::toHost(devicePath);
+}
 
 } // namespace platform

@@ -108,6 +108,11 @@ bool removeDirectory(std::u16string_view devicePath);
 // Flushes the buffers of the file system that holds devicePath.
 bool flushVolume(std::u16string_view devicePath);
 
+// The 8-bit path under which a C library's own file access (fopen) reaches a device file, as the
+// device converts a wide path for it: at most 259 bytes in the system code page, else nullopt
+// (last error 206).
+std::optional<std::string> cLibraryPath(std::u16string_view devicePath);
+
 // True when a device path names a program that can be started: on Linux, files created by the
 // platform with a name ending in ".exe" get the execute bit, because archives keep no modes.
 bool isProgramName(std::u16string_view devicePath);

@@ -15,6 +15,7 @@
 #include <fstream>
 #include <iterator>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -160,6 +161,12 @@ ProcessHandle ProcessHandle::start(std::u16string_view imagePath, std::u16string
     }
 
     std::vector<std::string> arguments;
+    // A command line that starts with the image path names the program with it, blanks and all.
+    if (commandLine.substr(0, imagePath.size()) == imagePath &&
+        (commandLine.size() == imagePath.size() || isBlank(commandLine[imagePath.size()]))) {
+        arguments.push_back(utf8FromWide(imagePath));
+        commandLine.remove_prefix(imagePath.size());
+    }
     for (const auto& token : splitCommandLine(commandLine))
         arguments.push_back(utf8FromWide(token));
     if (arguments.empty())
@@ -349,5 +356,37 @@ void exitProcess(uint32_t code)
 }
 
 uint32_t currentProcessId() { return static_cast<uint32_t>(::getpid()); }
+
+bool becomeOrphanCollector() { return ::prctl(PR_SET_CHILD_SUBREAPER, 1) == 0 || failWithErrno(errno); }
+
+std::optional<EndedProcess> waitForEndedChild(uint32_t timeoutMs)
+{
+    const uint32_t step = 20;
+    for (uint32_t waited = 0;; waited += step) {
+        siginfo_t info {};
+        if (::waitid(P_ALL, 0, &info, WEXITED | WNOHANG | WNOWAIT) != 0) {
+            failWithErrno(errno);
+            return std::nullopt;
+        }
+        if (info.si_pid != 0) {
+            EndedProcess ended;
+            ended.id = static_cast<uint32_t>(info.si_pid);
+            std::ifstream comm("/proc/" + std::to_string(info.si_pid) + "/comm");
+            std::getline(comm, ended.name);
+            const uint64_t startTime = processStartTime(ended.id);
+            ended.exitCode = info.si_code == CLD_EXITED ? static_cast<uint32_t>(info.si_status)
+                                                        : 128u + static_cast<uint32_t>(info.si_status);
+            readExitRecord(ended.id, startTime, ended.exitCode);
+            siginfo_t reaped {};
+            ::waitid(P_PID, static_cast<id_t>(info.si_pid), &reaped, WEXITED);
+            return ended;
+        }
+        if (timeoutMs != kInfinite && waited >= timeoutMs) {
+            setLastError(kErrorWaitTimeout);
+            return std::nullopt;
+        }
+        ::usleep(step * 1000);
+    }
+}
 
 } // namespace platform

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,7 +18,8 @@ public:
     ProcessHandle() = default;
 
     // Starts imagePath with commandLine as its whole command line (the first token names the
-    // program by convention; an empty command line means the image path alone). Fails with 2 or
+    // program by convention, and the image path written out unquoted counts as one token; an
+    // empty command line means the image path alone). Fails with 2 or
     // 3 when the image is missing, 5 when it cannot be run, 193 when it is no program.
     static ProcessHandle start(std::u16string_view imagePath, std::u16string_view commandLine);
     // Opens a running (or ended but not yet reaped) process; 87 when there is none.
@@ -56,6 +58,18 @@ private:
 
 // The identifier of the calling process.
 uint32_t currentProcessId();
+
+// For tools and tests that run a whole process tree: processes whose parent ends become children
+// of the calling process, so that their end can be collected below.
+bool becomeOrphanCollector();
+
+struct EndedProcess {
+    uint32_t id = 0;
+    std::string name;      // the program's file name, cut to 15 bytes by the system
+    uint32_t exitCode = 0; // the recorded code when there is one
+};
+// Waits up to timeoutMs for any child (adopted ones included) to end, and reaps it.
+std::optional<EndedProcess> waitForEndedChild(uint32_t timeoutMs);
 
 // Cuts a command line into tokens: blanks (space, tab, CR, LF) separate, double quotes group
 // without nesting or escapes, an empty pair of quotes is an empty token.
