@@ -35,8 +35,9 @@ TEST_F(DataProtectionTest, RoundTripsDataAndDescription)
         SCOPED_TRACE(c.name);
         const auto blob = DataProtection::protect(c.data.data(), c.data.size(), c.description, c.entropy);
         ASSERT_TRUE(blob);
-        if (!c.data.empty())
+        if (!c.data.empty()) {
             EXPECT_EQ(std::string(blob->begin(), blob->end()).find(c.data), std::string::npos) << "data in the clear";
+        }
         const auto opened = DataProtection::unprotect(blob->data(), blob->size(), c.entropy);
         ASSERT_TRUE(opened);
         EXPECT_EQ(std::string(opened->data.begin(), opened->data.end()), c.data);
