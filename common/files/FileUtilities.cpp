@@ -24,10 +24,14 @@ bool transfer(std::u16string_view source, std::u16string_view destination, bool 
 {
     const std::u16string from = stripTrailingSeparators(source);
     const std::u16string to = stripTrailingSeparators(destination);
-    if (from.empty() || to.empty())
+    if (from.empty() || to.empty()) {
+        platform::setLastError(platform::kErrorInvalidParameter);
         return false;
-    if (directoryExists(to))
+    }
+    if (directoryExists(to)) {
+        platform::setLastError(platform::kErrorAlreadyExists);
         return false;
+    }
     if (overwrite) {
         platform::File existing = platform::File::open(to, platform::File::Access::Read, platform::File::Disposition::OpenExisting);
         if (existing) {
