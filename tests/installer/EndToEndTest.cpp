@@ -4,12 +4,16 @@
 #include "platform/Error.h"
 #include "platform/NamedMutex.h"
 #include "platform/ProcessHandle.h"
+#include "platform/display/Image.h"
+#include "platform/display/ImagingFactory.h"
 #include "platform/Text.h"
 #include "tests/installer/ZipWriter.h"
 #include "tests/support/DeviceRootTest.h"
 
 #include <cstdlib>
 #include <filesystem>
+#include <algorithm>
+#include <fstream>
 #include <map>
 
 namespace {
@@ -134,6 +138,52 @@ TEST_F(EndToEndTest, FullUpdateReplacesTheFolderAndRelaunches)
         "Backup successfuly removed\n\n"
         "Downloader Finish\n\n";
     EXPECT_EQ(log(), expected);
+}
+
+TEST_F(EndToEndTest, SpinnerFramesCycleOnTheHeadlessDisplay)
+{
+    writeVersion2Package();
+    const std::string snapshots = m_root + "-snapshots";
+    std::filesystem::create_directories(snapshots);
+    ::setenv("PLATFORM_DISPLAY_SNAPSHOTS", snapshots.c_str(), 1);
+    // The relaunched application takes its time, so the spinner turns while the installer waits.
+    ::setenv("PARVEL_START_DELAY_MS", "5000", 1);
+    const Run run = runUpdate();
+    ::unsetenv("PARVEL_START_DELAY_MS");
+    ::unsetenv("PLATFORM_DISPLAY_SNAPSHOTS");
+    EXPECT_EQ(run.exitCodes.at("ruckel"), std::vector<uint32_t> { 0 });
+
+    std::vector<std::string> files;
+    for (const auto& entry : std::filesystem::directory_iterator(snapshots))
+        files.push_back(entry.path());
+    std::sort(files.begin(), files.end());
+    uint32_t result = 0;
+    auto factory = platform::ImagingFactory::create(result);
+    ASSERT_TRUE(factory);
+    // The spinner's 56 x 56 square in each picture, consecutive repeats dropped, and pictures of
+    // the screen without the splash (one colour there) left out.
+    std::vector<std::vector<uint32_t>> spinner;
+    for (const auto& file : files) {
+        std::ifstream in(file, std::ios::binary);
+        const std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        platform::Image image;
+        ASSERT_EQ(factory->createImageFromBuffer(data.data(), data.size(), &image), 0u) << file;
+        ASSERT_EQ(image.width(), 800);
+        std::vector<uint32_t> square;
+        for (int32_t y = 187; y < 187 + 56; ++y)
+            for (int32_t x = 323; x < 323 + 56; ++x)
+                square.push_back(image.pixel(x, y));
+        const bool blank = std::all_of(square.begin(), square.end(), [&](uint32_t p) { return p == square[0]; });
+        if (!blank && (spinner.empty() || spinner.back() != square))
+            spinner.push_back(square);
+    }
+    std::filesystem::remove_all(snapshots);
+    // Four different frames, then the first again.
+    ASSERT_GE(spinner.size(), 5u);
+    for (size_t a = 0; a < 4; ++a)
+        for (size_t b = a + 1; b < 4; ++b)
+            EXPECT_NE(spinner[a], spinner[b]) << a << " " << b;
+    EXPECT_EQ(spinner[4], spinner[0]);
 }
 
 TEST_F(EndToEndTest, MemberThatCannotBeWrittenRollsBack)

@@ -9,7 +9,7 @@
 //   KT9_Parvel.exe
 //       plays the relaunched application: appends "started <version>" to started.txt beside it
 //       (the version is the text of version.txt beside it, "unknown" without one), signals the
-//       start event and exits with 0.
+//       start event and exits with 0. PARVEL_START_DELAY_MS=<ms> makes it take that long to start.
 #include "common/files/AppPaths.h"
 #include "platform/Clock.h"
 #include "platform/Debug.h"
@@ -50,6 +50,8 @@ std::string readText(const std::u16string& path)
 
 [[noreturn]] void runRelaunched()
 {
+    if (const char* delay = std::getenv("PARVEL_START_DELAY_MS"))
+        platform::sleep(static_cast<uint32_t>(std::strtoul(delay, nullptr, 10)));
     const std::u16string folder = Files::moduleDirectory();
     std::string version = readText(folder + u"\\version.txt");
     if (version.empty())
