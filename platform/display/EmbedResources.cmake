@@ -8,7 +8,8 @@
 set(EMBED_RESOURCES_GENERATOR ${CMAKE_CURRENT_LIST_DIR}/GenerateResources.cmake CACHE INTERNAL "")
 
 function(embed_resources target)
-    cmake_parse_arguments(ARG "" "MODULE" "ENTRIES" ${ARGN})
+    # The argument form keeps empty texts.
+    cmake_parse_arguments(PARSE_ARGV 1 ARG "" "MODULE" "ENTRIES")
     get_target_property(target_type ${target} TYPE)
     set(is_program false)
     set(module_name ${ARG_MODULE})
