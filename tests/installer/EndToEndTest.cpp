@@ -275,15 +275,35 @@ TEST_F(EndToEndTest, SecondInstanceLeavesOneEntryAndExitsWithOne)
     EXPECT_EQ(log(), banner() + "already running\n");
 }
 
-TEST_F(EndToEndTest, FailedChecksEndTheProcessWithTwo)
+TEST_F(EndToEndTest, NothingInstalledEndsTheProcessWithTwo)
 {
-    platform::ProcessHandle installer = platform::ProcessHandle::start(u"\\Update\\ruckel", u"\\Update\\ruckel");
-    ASSERT_TRUE(installer);
-    ASSERT_EQ(installer.wait(30000), platform::kWaitSignaled);
-    uint32_t code = 0;
-    ASSERT_TRUE(installer.exitCode(code));
-    EXPECT_EQ(code, 2u);
-    EXPECT_EQ(log(), banner() + "PPID is wrong\n\nDownloader Finish\n\n");
+    const std::string self = std::to_string(platform::currentProcessId());
+    struct Case {
+        const char* name;
+        std::u16string arguments;
+        std::string tail;
+    };
+    const Case cases[] = {
+        { "no PPID", u"", "PPID is wrong\n\nDownloader Finish\n\n" },
+        { "parent gone", u" -PPID 2147483000",
+          "-PPID\n\n2147483000\n\nPPID is 2147483000\n\nCan not Open Parent Process [ErrorCode:87]\n\n"
+          "Downloader Finish\n\n" },
+        { "no hand-over event", u" -PPID " + platform::wideFromUtf8(self),
+          "-PPID\n\n" + self + "\n\nPPID is " + self + "\n\nCan not Open Event [ErrorCode:2]\n\nDownloader Finish\n\n" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove(host(u"\\Update\\Downloader.log"));
+        platform::ProcessHandle installer =
+            platform::ProcessHandle::start(u"\\Update\\ruckel", u"\\Update\\ruckel" + c.arguments);
+        ASSERT_TRUE(installer);
+        ASSERT_EQ(installer.wait(30000), platform::kWaitSignaled);
+        uint32_t code = 0;
+        ASSERT_TRUE(installer.exitCode(code));
+        EXPECT_EQ(code, 2u);
+        EXPECT_EQ(log(), banner() + c.tail);
+    }
+    EXPECT_TRUE(hostExists(u"\\Program Files\\KT9\\version.txt"));
 }
 
 } // namespace
