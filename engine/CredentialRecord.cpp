@@ -69,6 +69,15 @@ CredentialRef CredentialRecord::find(EngineHandle handle)
     return CredentialRef(record, false);
 }
 
+EngineHandle CredentialRecord::toEngineHandle(CredentialRef credential)
+{
+    if (!credential)
+        return EngineHandle::none();
+    const EngineHandle handle = credential->handle();
+    credential.detach();
+    return handle;
+}
+
 CredentialIdentity CredentialRecord::snapshot() const
 {
     std::lock_guard guard(m_lock);

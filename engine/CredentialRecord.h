@@ -45,6 +45,10 @@ public:
     CredentialRecord(const CredentialRecord&) = delete;
     CredentialRecord& operator=(const CredentialRecord&) = delete;
 
+    // Hands the reference over to the record's engine handle pair, as a handle object keeps
+    // it; NtlmReleaseCredential(pair) drops it. (-1, -1) for a null credential.
+    static EngineHandle toEngineHandle(CredentialRef credential);
+
     uint32_t identity() const { return m_identity; }
     EngineHandle handle() const { return EngineHandle::of(m_identity); }
     uint32_t use() const { return m_use; }

@@ -16,9 +16,7 @@ namespace {
 
 HandleObjectRef credentialObject()
 {
-    CredentialRef credential = CredentialRecord::create(SECPKG_CRED_INBOUND);
-    const EngineHandle handle = credential->handle();
-    credential.detach(); // the handle object's pair now stands for that reference
+    const EngineHandle handle = CredentialRecord::toEngineHandle(CredentialRecord::create(SECPKG_CRED_INBOUND));
     return HandleObject::create(HandleObject::Kind::Credential, handle);
 }
 
