@@ -209,7 +209,8 @@ std::optional<UnprotectedData> DataProtection::unprotect(const void* blob, size_
     ::explicit_bzero(&context, sizeof context);
     ::explicit_bzero(key.data(), key.size());
     if (!nettle_memeql_sec(tag, bytes + headerSize + sealedSize, kTagSize)) {
-        std::memset(result.data.data(), 0, result.data.size());
+        if (!result.data.empty())
+            ::explicit_bzero(result.data.data(), result.data.size());
         setLastError(kErrorInvalidData);
         return std::nullopt;
     }
