@@ -344,7 +344,7 @@ TEST_F(AccountStoreTest, EnumeratesUsersAndGroupsAndSavesThePasswordSwitch)
 
 TEST_F(AccountStoreTest, ConcurrentMemberChangesLoseNothing)
 {
-    constexpr int kThreads = 4, kUsersPerThread = 6;
+    constexpr int kThreads = 4, kUsersPerThread = 10;
     ASSERT_TRUE(AccountAddGroup(u"staff"));
     for (int t = 0; t < kThreads; ++t)
         for (int u = 0; u < kUsersPerThread; ++u)
