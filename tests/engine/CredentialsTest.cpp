@@ -1,6 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+#include <vector>
+
+#include "engine/ClientRecord.h"
 #include "engine/Configuration.h"
+#include "engine/ContextList.h"
 #include "engine/CredentialBlob.h"
 #include "engine/Credentials.h"
 #include "platform/credstore/CredentialStore.h"
@@ -269,4 +275,54 @@ TEST_F(CredentialsTest, EveryAcquisitionRereadsTheConfiguration)
     EXPECT_FALSE(after->snapshot().lmHash);
     // A credential keeps the hashes it was given.
     EXPECT_TRUE(before->snapshot().lmHash);
+}
+
+// Client threads acquire through the engine, insert, look up and free at once; the context
+// list and the credentials come out empty.
+TEST_F(CredentialsTest, ConcurrentAcquireLookupAndRelease)
+{
+    store(u"", u"CORP\\bob", blobFor(u"Password"));
+    ClientRef client = ClientRecord::create();
+    const size_t contextsBefore = ContextList::count();
+    std::atomic<int> failures{0};
+    std::vector<EngineHandle> seen[4];
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&, t] {
+            const AuthIdentity given{u"me", 2, nullptr, 0, u"pw", 2, kIdentityUnicode};
+            for (int i = 0; i < 60; ++i) {
+                CredentialRef credential;
+                if (acquireOutbound(i % 2 ? &given : nullptr, &credential) != kStatusOk) {
+                    ++failures;
+                    continue;
+                }
+                HandleObjectRef object = HandleObject::create(HandleObject::Kind::Credential,
+                                                              CredentialRecord::toEngineHandle(std::move(credential)));
+                const uint32_t index = client->credentials().insert(object);
+                object.reset();
+                HandleObjectRef found = client->credentials().lookup(index);
+                if (!found) {
+                    ++failures;
+                    continue;
+                }
+                std::lock_guard guard(found->lock());
+                seen[t].push_back(found->engineHandle());
+                ContextRef context = ContextList::create();
+                context->credential = CredentialRecord::find(found->engineHandle());
+                RefreshCredentialForTarget(*context->credential, u"HTTP/unknown");
+                if (context->credential->snapshot().userName.empty())
+                    ++failures;
+                NtlmDeleteContext(context->handle());
+                client->credentials().remove(index);
+            }
+        });
+    }
+    for (auto& thread : threads)
+        thread.join();
+    EXPECT_EQ(failures, 0);
+    EXPECT_EQ(ContextList::count(), contextsBefore);
+    client.reset();
+    for (const auto& handles : seen)
+        for (const EngineHandle& handle : handles)
+            EXPECT_FALSE(CredentialRecord::find(handle));
 }
