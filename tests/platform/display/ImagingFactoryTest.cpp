@@ -101,6 +101,17 @@ TEST_F(ImagingFactoryTest, RefusesBadDataWithTheMatchingResult)
         EXPECT_EQ(m_factory->createImageFromBuffer(c.data.data(), c.data.size(), &image), c.expected);
         EXPECT_TRUE(image.isEmpty());
     }
+    // Every cut that loses image data is refused; only the closing chunk may go missing.
+    constexpr size_t kEndChunk = 12;
+    for (size_t length = 0; length < good.size(); ++length) {
+        Image image;
+        const uint32_t result = m_factory->createImageFromBuffer(good.data(), length, &image);
+        if (length < good.size() - kEndChunk) {
+            EXPECT_NE(result, kImagingOk) << length;
+        } else if (result == kImagingOk) {
+            EXPECT_EQ(image.pixel(15, 15), 0xFF000000u | (255 * 0x010203 & 0xFFFFFF)) << length;
+        }
+    }
     Image image;
     EXPECT_EQ(m_factory->createImageFromBuffer(nullptr, 10, &image), kImagingInvalidPointer);
     EXPECT_EQ(m_factory->createImageFromBuffer(good.data(), good.size(), nullptr), kImagingInvalidPointer);
