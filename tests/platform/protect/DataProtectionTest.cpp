@@ -28,7 +28,7 @@ TEST_F(DataProtectionTest, RoundTripsDataAndDescription)
         {"hash for a user", kHash, u"bob", ""},
         {"empty data", "", u"amy", ""},
         {"empty description", "secret", u"", ""},
-        {"non-ASCII description", "x", u"J\u00FCrgen\u4E2D", ""},
+        {"non-ASCII description", "payload", u"J\u00FCrgen\u4E2D", ""},
         {"with entropy", "secret", u"bob", "salt"},
     };
     for (const auto& c : cases) {
