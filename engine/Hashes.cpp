@@ -1,8 +1,9 @@
 #include "engine/Hashes.h"
 
+#include "platform/TextCase.h"
+
 #include <algorithm>
 #include <cstring>
-#include <locale>
 
 #include "engine/Entropy.h"
 #include "platform/Text.h"
@@ -55,19 +56,6 @@ Hash16 hmacMd5(const Hash16& key, std::initializer_list<std::pair<const uint8_t*
     platform::HMACMD5Final(&context, out.data());
     platform::secureWipe(&context, sizeof(context));
     return out;
-}
-
-const std::ctype<wchar_t>* unicodeCtype()
-{
-    // The C library's Unicode tables, when the C.UTF-8 locale is there (it is built into glibc).
-    static const std::locale locale = [] {
-        try {
-            return std::locale("C.UTF-8");
-        } catch (const std::runtime_error&) {
-            return std::locale::classic();
-        }
-    }();
-    return &std::use_facet<std::ctype<wchar_t>>(locale);
 }
 
 } // namespace
@@ -137,24 +125,9 @@ std::optional<Response24> Desl(const Hash16& hash, const Challenge8& challenge)
     return response;
 }
 
-std::u16string upperCaseUnits(std::u16string_view text)
-{
-    const auto* ctype = unicodeCtype();
-    std::u16string upper(text);
-    for (char16_t& unit : upper) {
-        if (unit >= 0xD800 && unit <= 0xDFFF)
-            continue;
-        const wchar_t mapped = ctype->toupper(static_cast<wchar_t>(unit));
-        // A mapping that leaves the basic plane (none does today) keeps the unit.
-        if (mapped >= 0 && mapped <= 0xFFFF && !(mapped >= 0xD800 && mapped <= 0xDFFF))
-            unit = static_cast<char16_t>(mapped);
-    }
-    return upper;
-}
-
 Hash16 NtowfV2(const Hash16& ntHash, std::u16string_view user, std::u16string_view domain)
 {
-    auto userBytes = utf16le(upperCaseUnits(user));
+    auto userBytes = utf16le(platform::upperCase(user));
     auto domainBytes = utf16le(domain);
     const Hash16 key = hmacMd5(ntHash, {{userBytes.data(), userBytes.size()}, {domainBytes.data(), domainBytes.size()}});
     wipe(userBytes);

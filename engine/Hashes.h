@@ -49,9 +49,6 @@ std::optional<Response24> Desl(const Hash16& hash, const Challenge8& challenge);
 // ResponseKeyNT: HMAC-MD5 under the NT hash of the upper-cased user followed by the domain.
 Hash16 NtowfV2(const Hash16& ntHash, std::u16string_view user, std::u16string_view domain);
 
-// The user name with every UTF-16 unit upper-cased (surrogate units stay).
-std::u16string upperCaseUnits(std::u16string_view text);
-
 // The value of the first AV pair with this id in target information, or nullopt when the
 // list ends (or breaks off) before one.
 std::optional<std::vector<uint8_t>> findAvPair(const std::vector<uint8_t>& targetInfo, uint16_t id);

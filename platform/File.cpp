@@ -3,6 +3,7 @@
 #include "platform/DeviceRoot.h"
 #include "platform/Error.h"
 #include "platform/Text.h"
+#include "platform/TextCase.h"
 
 #include <cerrno>
 #include <dirent.h>
@@ -44,18 +45,11 @@ uint32_t attributesOf(const struct stat& st, std::string_view name)
     return attributes;
 }
 
-char16_t foldCase(char16_t c)
-{
-    if ((c >= u'A' && c <= u'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7))
-        return static_cast<char16_t>(c + 0x20);
-    return c;
-}
-
-bool matchPattern(std::u16string_view pattern, std::u16string_view name)
+bool matchFolded(std::u16string_view pattern, std::u16string_view name)
 {
     size_t p = 0, n = 0, starP = std::u16string_view::npos, starN = 0;
     while (n < name.size()) {
-        if (p < pattern.size() && (pattern[p] == u'?' || foldCase(pattern[p]) == foldCase(name[n]))) {
+        if (p < pattern.size() && (pattern[p] == u'?' || pattern[p] == name[n])) {
             ++p;
             ++n;
         } else if (p < pattern.size() && pattern[p] == u'*') {
@@ -74,6 +68,12 @@ bool matchPattern(std::u16string_view pattern, std::u16string_view name)
     return p == pattern.size() || pattern.substr(p) == u".*";
 }
 
+// Names match patterns ignoring case, as on the device.
+bool matchPattern(std::u16string_view pattern, std::u16string_view name)
+{
+    return matchFolded(foldCase(pattern), foldCase(name));
+}
+
 bool hasWildcards(std::u16string_view text)
 {
     return text.find_first_of(u"*?") != std::u16string_view::npos;
@@ -83,8 +83,7 @@ bool endsWithExe(std::u16string_view path)
 {
     if (path.size() < 4)
         return false;
-    auto tail = path.substr(path.size() - 4);
-    return tail[0] == u'.' && foldCase(tail[1]) == u'e' && foldCase(tail[2]) == u'x' && foldCase(tail[3]) == u'e';
+    return foldCase(path.substr(path.size() - 4)) == u".exe";
 }
 
 bool isStateFolder(const std::string& hostPath)

@@ -138,11 +138,29 @@ void InstallerSplash::DrawSpinner(platform::DeviceContext context)
 
 void InstallerSplash::Tick()
 {
+    // A tick already under way when the worker stops the spinner must neither draw a frame over
+    // the final picture nor arm the timer again.
+    std::lock_guard guard(m_spinnerLock);
+    if (!m_spinning)
+        return;
     const platform::DeviceContext context = platform::getDeviceContext(window);
     DrawSpinner(context);
     platform::releaseDeviceContext(window, context);
     spinnerIndex = (spinnerIndex + 1) % 4;
     timerId = platform::setTimer(window, kSpinnerTimer, m_timing.spinnerPeriodMs);
+}
+
+void InstallerSplash::StopSpinner(bool toFinished)
+{
+    std::lock_guard guard(m_spinnerLock);
+    m_spinning = false;
+    if (toFinished)
+        finished = true;
+    if (timerId != 0) {
+        platform::killTimer(window, timerId);
+        if (toFinished)
+            timerId = 0;
+    }
 }
 
 void InstallerSplash::Repaint()
@@ -159,6 +177,10 @@ int InstallerSplash::Show()
     if (const platform::WindowHandle taskBar = platform::findWindow(kTaskBarClass, u""))
         platform::setWindowPosition(taskBar, platform::kPlaceNotTopMost, 0, 0, 0, 0, kTaskBarPlacement);
     Repaint();
+    {
+        std::lock_guard guard(m_spinnerLock);
+        m_spinning = true;
+    }
     Tick();
     return kSplashOk;
 }
@@ -174,18 +196,13 @@ int InstallerSplash::Hide()
     if (!initialised)
         return kSplashNotInitialised;
     platform::showWindow(window, platform::kShowHide);
-    if (timerId != 0)
-        platform::killTimer(window, timerId);
+    StopSpinner(false);
     return kSplashOk;
 }
 
 int InstallerSplash::ShowFinished()
 {
-    if (timerId != 0) {
-        platform::killTimer(window, timerId);
-        timerId = 0;
-    }
-    finished = true;
+    StopSpinner(true);
     Repaint();
     return kSplashOk;
 }

@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 
 enum SplashResult : int {
     kSplashOk = 0,
@@ -86,7 +87,12 @@ private:
     void DrawBackground(platform::DeviceContext context);
     void DrawSpinner(platform::DeviceContext context);
     void Tick();
+    // Stops the spinner for good (Hide, ShowFinished); toFinished also switches the picture.
+    void StopSpinner(bool toFinished);
     void Repaint();
 
     const SplashTiming m_timing;
+    // Serialises the spinner's ticks on the main thread with the worker stopping it.
+    std::mutex m_spinnerLock;
+    bool m_spinning = false; // Guarded by m_spinnerLock.
 };

@@ -3,7 +3,7 @@
 #include "platform/Error.h"
 #include "platform/Text.h"
 #include "platform/protect/DataProtection.h"
-#include "platform/registry/NameCase.h"
+#include "platform/TextCase.h"
 #include "platform/registry/RegistryKey.h"
 
 #include <nettle/sha2.h>

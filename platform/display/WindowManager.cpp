@@ -1,5 +1,7 @@
 #include "platform/display/WindowManager.h"
 
+#include "platform/TextCase.h"
+
 #include "platform/Error.h"
 #include "platform/Thread.h"
 #include "platform/display/Display.h"
@@ -21,15 +23,6 @@ using Clock = std::chrono::steady_clock;
 
 // Surfaces larger than this are refused rather than allocated.
 constexpr int64_t kMaxSurfacePixels = 8192LL * 8192;
-
-std::u16string foldCase(std::u16string_view text)
-{
-    std::u16string folded(text);
-    for (char16_t& c : folded)
-        if (c >= u'A' && c <= u'Z')
-            c = static_cast<char16_t>(c - u'A' + u'a');
-    return folded;
-}
 
 Rect intersect(const Rect& a, const Rect& b)
 {

@@ -107,7 +107,7 @@ bool setWindowPosition(WindowHandle window, WindowHandle insertAfter, int32_t x,
                        int32_t width, int32_t height, uint32_t flags);
 bool isTopMost(WindowHandle window);
 std::u16string windowTitle(WindowHandle window);
-// A missing class or title matches any; given texts compare exactly, ignoring ASCII case for the
+// A missing class or title matches any; given texts compare exactly, ignoring case for the
 // class. Searches from the top of the z-order down; 0 (last error 2) when nothing matches.
 WindowHandle findWindow(std::optional<std::u16string_view> className,
                         std::optional<std::u16string_view> title);

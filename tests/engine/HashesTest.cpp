@@ -2,6 +2,7 @@
 
 #include "engine/CredentialBlob.h"
 #include "engine/Hashes.h"
+#include "platform/TextCase.h"
 #include "platform/crypto/CryptoProvider.h"
 #include "tests/engine/EngineTestSupport.h"
 
@@ -138,7 +139,7 @@ TEST(HashesTest, NtowfV2UpperCasesTheUserOnly)
     const Hash16 nt = NtHash(std::u16string_view(u"Password"));
     EXPECT_EQ(NtowfV2(nt, u"user", u"Domain"), NtowfV2(nt, u"USER", u"Domain"));
     EXPECT_NE(NtowfV2(nt, u"User", u"domain"), NtowfV2(nt, u"User", u"Domain"));
-    EXPECT_EQ(upperCaseUnits(u"j\u00f6rg\u0101"), u"J\u00d6RG\u0100");
+    EXPECT_EQ(platform::upperCase(u"j\u00f6rg\u0101"), u"J\u00d6RG\u0100");
     // An empty domain puts only the user name into the HMAC.
     EXPECT_NE(NtowfV2(nt, u"User", u""), NtowfV2(nt, u"User", u"Domain"));
 }

@@ -1,4 +1,4 @@
-#include "platform/registry/NameCase.h"
+#include "platform/TextCase.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@ struct FoldCase {
     bool equal;
 };
 
-TEST(NameCaseTest, ComparesBySimpleCaseFolding)
+TEST(TextCaseTest, ComparesBySimpleCaseFolding)
 {
     const FoldCase cases[] = {
         {"ascii", u"Comm\\SecurityProviders", u"COMM\\securityproviders", true},
@@ -33,7 +33,7 @@ TEST(NameCaseTest, ComparesBySimpleCaseFolding)
     }
 }
 
-TEST(NameCaseTest, LettersAndDigitsOfAnyScript)
+TEST(TextCaseTest, LettersAndDigitsOfAnyScript)
 {
     for (char16_t c : std::u16string(u"aZ09\u00E9\u0416\u03A9\u4E2D\u0663"))
         EXPECT_TRUE(platform::isLetterOrDigit(c)) << int(c);

@@ -1,4 +1,4 @@
-#include "platform/registry/NameCase.h"
+#include "platform/TextCase.h"
 
 #include <clocale>
 #include <cwctype>
@@ -70,6 +70,25 @@ bool equalsIgnoringCase(std::u16string_view a, std::u16string_view b)
     if (a == b)
         return true;
     return foldCase(a) == foldCase(b);
+}
+
+std::u16string upperCase(std::u16string_view text)
+{
+    std::u16string upper(text);
+    const locale_t locale = unicodeLocale();
+    for (char16_t& unit : upper) {
+        if (unit >= 0xD800 && unit <= 0xDFFF)
+            continue;
+        if (!locale) {
+            if (unit >= u'a' && unit <= u'z')
+                unit = static_cast<char16_t>(unit - 0x20);
+            continue;
+        }
+        const wint_t mapped = ::towupper_l(static_cast<wint_t>(unit), locale);
+        if (mapped <= 0xFFFF && !(mapped >= 0xD800 && mapped <= 0xDFFF))
+            unit = static_cast<char16_t>(mapped);
+    }
+    return upper;
 }
 
 bool isLetterOrDigit(char16_t character)
