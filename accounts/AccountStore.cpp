@@ -5,7 +5,7 @@
 #include "engine/Hashes.h"
 #include "platform/Error.h"
 #include "platform/protect/DataProtection.h"
-#include "platform/registry/NameCase.h"
+#include "platform/TextCase.h"
 #include "platform/registry/RegistryKey.h"
 
 #include <algorithm>

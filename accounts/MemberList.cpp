@@ -1,6 +1,6 @@
 #include "accounts/MemberList.h"
 
-#include "platform/registry/NameCase.h"
+#include "platform/TextCase.h"
 
 namespace Accounts {
 

@@ -4,7 +4,7 @@
 
 #include "platform/Error.h"
 #include "platform/Text.h"
-#include "platform/registry/NameCase.h"
+#include "platform/TextCase.h"
 #include "platform/registry/RegistryKey.h"
 
 #include <cstdio>
