@@ -4,7 +4,6 @@
 #include "platform/Error.h"
 #include "platform/Text.h"
 
-#include <cstdlib>
 
 namespace {
 
@@ -21,15 +20,11 @@ InstallerLog*& instancePointer()
 
 InstallerLog& InstallerLog::Instance()
 {
+    // Never destroyed at exit: a worker left running may still write, and every entry is already
+    // on disk when Write returns.
     InstallerLog*& instance = instancePointer();
-    if (!instance) {
+    if (!instance)
         instance = new InstallerLog;
-        static bool registered = false;
-        if (!registered) {
-            registered = true;
-            std::atexit(&InstallerLog::ResetInstance);
-        }
-    }
     return *instance;
 }
 

@@ -15,7 +15,8 @@
 class InstallerLog {
 public:
     static InstallerLog& Instance();
-    // Closes the process-wide log so that the next Instance() opens it anew (tests).
+    // Closes the process-wide log so that the next Instance() opens it anew. Tests only: nothing
+    // may be writing.
     static void ResetInstance();
 
     void Write(std::u16string_view message);

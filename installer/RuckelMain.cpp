@@ -61,7 +61,6 @@ int main()
     platform::NamedMutex singleInstance = platform::NamedMutex::create(kSingleInstanceMutex);
     if (singleInstance && platform::lastError() == platform::kErrorAlreadyExists) {
         log.Write(u"already running");
-        InstallerLog::ResetInstance();
         platform::exitProcess(kExitAlreadyRunning);
     }
     // Held until the process ends.
@@ -87,6 +86,5 @@ int main()
         if (looped != 0)
             log.WriteComposed(u"cannot run splash, error code: ", static_cast<int32_t>(looped));
     }
-    InstallerLog::ResetInstance();
     platform::exitProcess(static_cast<uint32_t>(exitCode));
 }
