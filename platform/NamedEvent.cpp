@@ -74,12 +74,8 @@ NamedEvent NamedEvent::create(std::u16string_view name, Reset reset, bool initia
         failWithErrno(errno);
         return NamedEvent();
     }
-    void* mapping = ::mmap(nullptr, sizeof(Shared), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
-    if (mapping == MAP_FAILED) {
-        failWithErrno(errno);
+    if (!event.map())
         return NamedEvent();
-    }
-    event.m_shared = static_cast<Shared*>(mapping);
     if (fresh) {
         Shared* shared = event.m_shared;
         pthread_mutexattr_t mutexAttributes;
@@ -122,12 +118,8 @@ NamedEvent NamedEvent::open(std::u16string_view name)
         setLastError(kErrorFileNotFound);
         return NamedEvent();
     }
-    void* mapping = ::mmap(nullptr, sizeof(Shared), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
-    if (mapping == MAP_FAILED) {
-        failWithErrno(errno);
+    if (!event.map())
         return NamedEvent();
-    }
-    event.m_shared = static_cast<Shared*>(mapping);
     if (event.m_shared->magic != kMagic) {
         setLastError(kErrorFileNotFound);
         return NamedEvent();
@@ -136,6 +128,15 @@ NamedEvent NamedEvent::open(std::u16string_view name)
     }
     setLastError(kErrorSuccess);
     return event;
+}
+
+bool NamedEvent::map()
+{
+    void* mapping = ::mmap(nullptr, sizeof(Shared), PROT_READ | PROT_WRITE, MAP_SHARED, m_fd, 0);
+    if (mapping == MAP_FAILED)
+        return failWithErrno(errno);
+    m_shared = static_cast<Shared*>(mapping);
+    return true;
 }
 
 NamedEvent::NamedEvent(NamedEvent&& other) noexcept

@@ -38,6 +38,9 @@ public:
 
 private:
     struct Shared;
+    // Maps the event's state from m_fd.
+    bool map();
+
     int m_fd = -1;
     Shared* m_shared = nullptr;
 };
