@@ -56,15 +56,20 @@ private:
     {
         // The installer is ended with signals by its parent; SDL must not turn them into events.
         SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+        // Plain X11 shared-memory blits: the window surface must not sit on a GL renderer.
+        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+        SDL_SetHint(SDL_HINT_RENDER_DRIVER, "software");
         if (SDL_Init(SDL_INIT_VIDEO) != 0) {
             opened.set_value(false);
             return;
         }
         SDL_Window* window = SDL_CreateWindow("Device screen", 0, 0, m_width, m_height,
                                               SDL_WINDOW_BORDERLESS | SDL_WINDOW_SHOWN);
-        SDL_Renderer* renderer = window ? SDL_CreateRenderer(window, -1, 0) : nullptr;
+        // The screen is composed in memory already: a software blit of 800 x 480 needs no GPU,
+        // and keeps the GL drivers (and their threads) out of the process.
+        SDL_Renderer* renderer = window ? SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE) : nullptr;
         if (window && !renderer)
-            renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
+            renderer = SDL_CreateRenderer(window, -1, 0);
         SDL_Texture* texture = renderer ? SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGB888,
                                                             SDL_TEXTUREACCESS_STREAMING, m_width, m_height)
                                         : nullptr;
