@@ -16,6 +16,8 @@ enum ErrorCode : uint32_t {
     kErrorAccessDenied = 5,
     kErrorInvalidHandle = 6,
     kErrorNotEnoughMemory = 8,
+    kErrorInvalidData = 13,
+    kErrorOutOfMemory = 14,
     kErrorNotSameDevice = 17,
     kErrorNoMoreFiles = 18,
     kErrorWriteProtect = 19,
@@ -38,10 +40,24 @@ enum ErrorCode : uint32_t {
     kErrorWaitTimeout = 258,
     kErrorNoMoreItems = 259,
     kErrorNotOwner = 288,
+    kErrorBadDatabase = 1009,      // the registry file is not a registry
+    kErrorCantOpenKey = 1011,      // the registry cannot be opened
+    kErrorRegistryCorrupt = 1015,
+    kErrorRegistryIoFailed = 1016,
+    kErrorKeyDeleted = 1018,       // an open key was deleted meanwhile
     kErrorIoDevice = 1117,
+    kErrorNotFound = 1168,
     kErrorConnectionRefused = 1225,
-    kErrorCantResolveFilename = 1921,
+    kErrorInternalError = 1359,
+    kErrorInvalidWindowHandle = 1400,
+    kErrorCannotFindWindowClass = 1407,
+    kErrorClassAlreadyExists = 1410,
+    kErrorInvalidThreadId = 1444,
     kErrorTimeout = 1460,
+    kErrorResourceDataNotFound = 1812,
+    kErrorResourceTypeNotFound = 1813,
+    kErrorResourceNameNotFound = 1814,
+    kErrorCantResolveFilename = 1921,
 };
 
 // The calling thread's last-error value.

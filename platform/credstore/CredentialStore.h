@@ -13,7 +13,6 @@ namespace platform {
 
 // The one type that the NTLM engine reads and its plug-in serves.
 constexpr uint32_t kCredTypeNtlm = 0x00010002;
-constexpr uint32_t kErrorNotFound = 1168;
 
 // A credential as the store hands it out and takes it in.
 struct CredStoreCredential {

@@ -101,17 +101,6 @@ enum SystemMetric : int {
     kMetricScreenHeight = 1,
 };
 
-// Last-error values of the window manager and of resource look-ups.
-enum DisplayErrorCode : uint32_t {
-    kErrorInvalidWindowHandle = 1400,
-    kErrorCannotFindWindowClass = 1407,
-    kErrorClassAlreadyExists = 1410,
-    kErrorInvalidThreadId = 1444,
-    kErrorResourceDataNotFound = 1812,
-    kErrorResourceTypeNotFound = 1813,
-    kErrorResourceNameNotFound = 1814,
-};
-
 // Results of the imaging component.
 enum ImagingResult : uint32_t {
     kImagingOk = 0,

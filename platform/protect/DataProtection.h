@@ -13,8 +13,6 @@
 
 namespace platform {
 
-constexpr uint32_t kErrorInvalidData = 13;
-
 struct UnprotectedData {
     std::vector<uint8_t> data;
     std::u16string description;

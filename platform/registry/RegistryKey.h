@@ -20,17 +20,6 @@ enum RegistryType : uint32_t {
     kRegMultiSz = 7,
 };
 
-// Codes that only registry calls set (the others come from Error.h).
-enum RegistryError : uint32_t {
-    kErrorOutOfMemory = 14,
-    kErrorBadDatabase = 1009,      // the database file is not a registry
-    kErrorCantOpenKey = 1011,      // the database cannot be opened
-    kErrorRegistryCorrupt = 1015,
-    kErrorRegistryIoFailed = 1016,
-    kErrorKeyDeleted = 1018,       // the open key was deleted meanwhile
-    kErrorInternalError = 1359,
-};
-
 // Longest key name (one path component) and value name, in UTF-16 units.
 constexpr size_t kMaxKeyNameLength = 255;
 constexpr size_t kMaxValueNameLength = 16383;
