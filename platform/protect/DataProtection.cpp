@@ -1,5 +1,7 @@
 #include "platform/protect/DataProtection.h"
 
+#include "platform/crypto/Random.h"
+
 #include "platform/DeviceRoot.h"
 #include "platform/Error.h"
 
@@ -11,7 +13,6 @@
 #include <mutex>
 #include <nettle/gcm.h>
 #include <nettle/memops.h>
-#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -28,21 +29,6 @@ constexpr size_t kHeaderSize = sizeof kMagic + kNonceSize + 4;
 constexpr size_t kKeySize = 32;
 
 using MachineKey = std::array<uint8_t, kKeySize>;
-
-bool randomBytes(uint8_t* out, size_t size)
-{
-    while (size > 0) {
-        const ssize_t got = ::getrandom(out, size, 0);
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            return failWithErrno(errno);
-        }
-        out += got;
-        size -= size_t(got);
-    }
-    return true;
-}
 
 bool readKeyFile(const std::string& path, MachineKey& key)
 {
