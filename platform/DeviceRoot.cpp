@@ -2,6 +2,7 @@
 
 #include "platform/Error.h"
 #include "platform/Text.h"
+#include "platform/TextCase.h"
 
 #include <cerrno>
 #include <climits>
@@ -48,16 +49,11 @@ std::string defaultRoot()
     return std::string(home && *home ? home : "/tmp") + "/.local/share/device-root";
 }
 
-bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b)
+// The state folder's name as the system's wide paths spell it.
+const std::u16string& stateFolderWide()
 {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
-        if (lower(a[i]) != lower(b[i]))
-            return false;
-    }
-    return true;
+    static const std::u16string name = wideFromAscii(DeviceRoot::kStateFolderName);
+    return name;
 }
 
 } // namespace
@@ -119,7 +115,7 @@ std::optional<std::string> DeviceRoot::toHost(std::u16string_view devicePath)
             parts.push_back(part);
         }
     }
-    if (!parts.empty() && equalsIgnoringAsciiCase(utf8FromWide(parts.front()), kStateFolderName)) {
+    if (!parts.empty() && equalsIgnoringCase(parts.front(), stateFolderWide())) {
         setLastError(kErrorAccessDenied);
         return std::nullopt;
     }
@@ -145,7 +141,7 @@ std::optional<std::u16string> DeviceRoot::toDevice(std::string_view hostPath)
     if (path.size() <= root.size() || path.compare(0, root.size(), root) != 0 || path[root.size()] != '/')
         return std::nullopt;
     const std::string relative = path.substr(root.size() + 1);
-    if (equalsIgnoringAsciiCase(relative.substr(0, relative.find('/')), kStateFolderName))
+    if (equalsIgnoringCase(wideFromUtf8(relative.substr(0, relative.find('/'))), stateFolderWide()))
         return std::nullopt;
     std::u16string device = wideFromUtf8(path.substr(root.size()));
     for (auto& c : device)
