@@ -151,8 +151,7 @@ ProcessHandle ProcessHandle::start(std::u16string_view imagePath, std::u16string
         return ProcessHandle();
     struct stat st {};
     if (::stat(host->c_str(), &st) != 0) {
-        const uint32_t attributes = fileAttributes(imagePath); // sets 2 or 3
-        (void)attributes;
+        fileAttributes(imagePath); // tells a missing file (2) from a missing folder (3)
         return ProcessHandle();
     }
     if (S_ISDIR(st.st_mode)) {
